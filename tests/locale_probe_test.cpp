@@ -1,0 +1,197 @@
+// The command, run as a real process with an exact argument vector and an
+// environment holding only what each case names.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+enum class Output { pipe, full, closed };
+
+struct Result {
+	int status; // exit status, or 128 + signal
+	std::string out;
+	std::string err;
+};
+
+std::string drain(int fd)
+{
+	std::string text;
+	char buf[4096];
+	ssize_t n;
+	while ((n = read(fd, buf, sizeof buf)) > 0)
+		text.append(buf, static_cast<size_t>(n));
+	close(fd);
+	return text;
+}
+
+// Run the command with argv exactly as given (argv[0] included) and envp as
+// its whole environment.
+Result run(std::vector<const char *> argv, std::vector<std::string> env,
+    Output output = Output::pipe)
+{
+	env.push_back("LOCPATH=" LOCALE_DIR);
+	std::vector<char *> envp;
+	for (std::string &e : env)
+		envp.push_back(e.data());
+	envp.push_back(nullptr);
+	argv.push_back(nullptr);
+
+	int out[2];
+	int err[2];
+	if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+		ADD_FAILURE() << "pipe2 failed";
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	switch (output) {
+	case Output::pipe:
+		posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+		break;
+	case Output::full:
+		posix_spawn_file_actions_addopen(&actions, 1, "/dev/full",
+		    O_WRONLY, 0);
+		break;
+	case Output::closed:
+		posix_spawn_file_actions_addclose(&actions, 1);
+		break;
+	}
+	posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+
+	pid_t pid = -1;
+	int spawned = posix_spawn(&pid, LOCALE_PROBE, &actions, nullptr,
+	    const_cast<char *const *>(argv.data()), envp.data());
+	posix_spawn_file_actions_destroy(&actions);
+	close(out[1]);
+	close(err[1]);
+	Result r{-1, drain(out[0]), drain(err[0])};
+	int wstatus = 0;
+	if (spawned != 0 || waitpid(pid, &wstatus, 0) != pid)
+		ADD_FAILURE() << "cannot run " LOCALE_PROBE;
+	else if (WIFEXITED(wstatus))
+		r.status = WEXITSTATUS(wstatus);
+	else if (WIFSIGNALED(wstatus))
+		r.status = 128 + WTERMSIG(wstatus);
+	return r;
+}
+
+bool have_locale(const char *folder)
+{
+	if (folder == nullptr)
+		return true;
+	std::string ctype = std::string(LOCALE_DIR "/") + folder + "/LC_CTYPE";
+	struct stat st;
+	return stat(ctype.c_str(), &st) == 0;
+}
+
+template <typename T> std::string title(const testing::TestParamInfo<T> &row)
+{
+	return row.param.title;
+}
+
+struct Case {
+	const char *title;
+	std::vector<const char *> argv;
+	std::vector<std::string> env;
+	const char *needs; // generated locale folder the case relies on
+	int status;
+	const char *out;
+};
+
+void PrintTo(const Case &c, std::ostream *os) { *os << c.title; }
+
+class Command : public testing::TestWithParam<Case> {};
+
+TEST_P(Command, AnswersWithTheLineAndTheStatus)
+{
+	const Case &c = GetParam();
+	if (!have_locale(c.needs))
+		GTEST_SKIP() << "no " << c.needs << " under " LOCALE_DIR
+		             << ": localedef lacked its sources";
+	Result r = run(c.argv, c.env);
+	EXPECT_EQ(r.out, c.out);
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, c.status);
+}
+
+const char *const p = "locale-probe";
+const char *const en = "en_US.utf8";
+const char *const ja = "ja_JP.eucjp";
+const char *const zh = "zh_CN.gb18030";
+const char *const tw = "zh_TW.big5";
+const char *const de = "de_DE.iso88591";
+
+INSTANTIATE_TEST_SUITE_P(Names, Command, testing::Values(
+    Case{"NoArgument", {p}, {}, nullptr, 1, ""},
+    Case{"C", {p, "C"}, {}, nullptr, 0, "1\n"},
+    Case{"POSIX", {p, "POSIX"}, {}, nullptr, 0, "1\n"},
+    Case{"CUtf8", {p, "C.UTF-8"}, {}, nullptr, 0, "6\n"},
+    Case{"CUtf8Normalised", {p, "C.utf8"}, {}, nullptr, 0, "6\n"},
+    Case{"OnlyFirstArgumentCounts", {p, "C.UTF-8", "C"}, {}, nullptr, 0, "6\n"},
+    Case{"MissingFirstWinsOverGoodSecond", {p, "xx_YY.UTF-8", "C"}, {},
+        nullptr, 1, ""},
+    Case{"Missing", {p, "xx_YY.UTF-8"}, {}, nullptr, 1, ""},
+    Case{"Utf8", {p, "en_US.UTF-8"}, {}, en, 0, "6\n"},
+    Case{"Utf8Normalised", {p, "en_US.utf8"}, {}, en, 0, "6\n"},
+    Case{"EucJp", {p, "ja_JP.EUC-JP"}, {}, ja, 0, "3\n"},
+    Case{"EucJpNormalised", {p, "ja_JP.eucjp"}, {}, ja, 0, "3\n"},
+    Case{"Gb18030", {p, "zh_CN.GB18030"}, {}, zh, 0, "4\n"},
+    Case{"Big5", {p, "zh_TW.BIG5"}, {}, tw, 0, "2\n"},
+    Case{"Latin1", {p, "de_DE.ISO-8859-1"}, {}, de, 0, "1\n"},
+    Case{"ShortOption", {p, "-h"}, {}, nullptr, 1, ""},
+    Case{"LongOption", {p, "--help"}, {}, nullptr, 1, ""},
+    Case{"Version", {p, "--version"}, {}, nullptr, 1, ""},
+    Case{"DoubleDash", {p, "--", "C"}, {}, nullptr, 1, ""},
+    Case{"EmptyIsTheCDefault", {p, ""}, {}, nullptr, 0, "1\n"},
+    Case{"EmptyTakesLcAll", {p, ""}, {"LC_ALL=ja_JP.EUC-JP"}, ja, 0, "3\n"},
+    Case{"EmptyTakesLcCtype", {p, ""}, {"LC_CTYPE=zh_CN.GB18030"}, zh, 0,
+        "4\n"},
+    Case{"EmptyTakesLang", {p, ""}, {"LANG=en_US.UTF-8"}, en, 0, "6\n"},
+    Case{"EmptyLcAllBeatsLang", {p, ""}, {"LC_ALL=C", "LANG=en_US.UTF-8"}, en,
+        0, "1\n"},
+    Case{"EmptyLcCtypeBeatsLang", {p, ""},
+        {"LC_CTYPE=zh_TW.BIG5", "LANG=en_US.UTF-8"}, tw, 0, "2\n"},
+    Case{"EmptyRefusedWhenLcAllMissing", {p, ""}, {"LC_ALL=xx_YY.UTF-8"},
+        nullptr, 1, ""},
+    Case{"EmptyRefusedWhenLangMissing", {p, ""}, {"LANG=xx_YY.UTF-8"},
+        nullptr, 1, ""},
+    Case{"NamedBeatsEnvironment", {p, "C"}, {"LC_ALL=en_US.UTF-8"}, en, 0,
+        "1\n"},
+    Case{"BuildTreeName", {"/src/build/.libs/lt-locale-probe", "C.UTF-8"},
+        {}, nullptr, 0, "6\n"}),
+    title<Case>);
+
+// Where the line cannot be written, the run is a failure, still silent.
+struct OutputCase {
+	const char *title;
+	Output output;
+	const char *locale;
+	int status;
+};
+
+void PrintTo(const OutputCase &c, std::ostream *os) { *os << c.title; }
+
+class Stdout : public testing::TestWithParam<OutputCase> {};
+
+TEST_P(Stdout, AFailedWriteIsAFailedRun)
+{
+	const OutputCase &c = GetParam();
+	Result r = run({"locale-probe", c.locale}, {}, c.output);
+	EXPECT_EQ(r.err, "");
+	EXPECT_EQ(r.status, c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, Stdout, testing::Values(
+    OutputCase{"Full", Output::full, "C.UTF-8", 1},
+    OutputCase{"Closed", Output::closed, "C.UTF-8", 1},
+    OutputCase{"FullAndRefused", Output::full, "xx_YY.UTF-8", 1}),
+    title<OutputCase>);
+
+} // namespace
