@@ -1,12 +1,16 @@
 // The command, run as a real process with an exact argument vector and an
-// environment holding only what each case names.
+// environment holding only what each case names.  With LOCALE_PROBE_LAUNCHER
+// set (a command and its options, split on spaces, such as valgrind), every
+// run goes through that launcher.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <csignal>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,12 +37,43 @@ std::string drain(int fd)
 	return text;
 }
 
-// Run the command with argv exactly as given (argv[0] included) and envp as
-// its whole environment.
+const std::vector<std::string> &launcher()
+{
+	static const std::vector<std::string> split = [] {
+		std::vector<std::string> w;
+		const char *words = std::getenv("LOCALE_PROBE_LAUNCHER");
+		std::istringstream in(words != nullptr ? words : "");
+		for (std::string word; in >> word;)
+			w.push_back(word);
+		return w;
+	}();
+	return split;
+}
+
+// Run the command with argv exactly as given (argv[0] included) and env as
+// its whole environment.  A launcher takes argv[0]'s place with its own
+// words and the command's path.
 Result run(std::vector<const char *> argv, std::vector<std::string> env,
     Output output = Output::pipe)
 {
+	const char *path = LOCALE_PROBE;
+	if (!launcher().empty()) {
+		std::vector<const char *> words;
+		for (const std::string &w : launcher())
+			words.push_back(w.c_str());
+		words.push_back(LOCALE_PROBE);
+		if (!argv.empty())
+			words.insert(words.end(), argv.begin() + 1, argv.end());
+		path = words[0];
+		argv = words;
+	}
 	env.push_back("LOCPATH=" LOCALE_DIR);
+	// A sanitizer build takes its runtime's options through the cleared
+	// environment too.
+	for (const char *name :
+	    {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+		if (const char *value = std::getenv(name))
+			env.push_back(std::string(name) + '=' + value);
 	std::vector<char *> envp;
 	for (std::string &e : env)
 		envp.push_back(e.data());
@@ -56,17 +91,19 @@ Result run(std::vector<const char *> argv, std::vector<std::string> env,
 		posix_spawn_file_actions_adddup2(&actions, out[1], 1);
 		break;
 	case Output::full:
-		posix_spawn_file_actions_addopen(&actions, 1, "/dev/full",
-		    O_WRONLY, 0);
+		posix_spawn_file_actions_addopen(
+		    &actions, 1, "/dev/full", O_WRONLY, 0);
 		break;
 	case Output::closed:
 		posix_spawn_file_actions_addclose(&actions, 1);
 		break;
 	}
 	posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+	// Whatever the test runner left open is not the command's to see.
+	posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
 	pid_t pid = -1;
-	int spawned = posix_spawn(&pid, LOCALE_PROBE, &actions, nullptr,
+	int spawned = posix_spawn(&pid, path, &actions, nullptr,
 	    const_cast<char *const *>(argv.data()), envp.data());
 	posix_spawn_file_actions_destroy(&actions);
 	close(out[1]);
@@ -74,7 +111,7 @@ Result run(std::vector<const char *> argv, std::vector<std::string> env,
 	Result r{-1, drain(out[0]), drain(err[0])};
 	int wstatus = 0;
 	if (spawned != 0 || waitpid(pid, &wstatus, 0) != pid)
-		ADD_FAILURE() << "cannot run " LOCALE_PROBE;
+		ADD_FAILURE() << "cannot run " << path;
 	else if (WIFEXITED(wstatus))
 		r.status = WEXITSTATUS(wstatus);
 	else if (WIFSIGNALED(wstatus))
@@ -128,6 +165,7 @@ const char *const zh = "zh_CN.gb18030";
 const char *const tw = "zh_TW.big5";
 const char *const de = "de_DE.iso88591";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Names, Command, testing::Values(
     Case{"NoArgument", {p}, {}, nullptr, 1, ""},
     Case{"C", {p, "C"}, {}, nullptr, 0, "1\n"},
@@ -167,6 +205,50 @@ INSTANTIATE_TEST_SUITE_P(Names, Command, testing::Values(
     Case{"BuildTreeName", {"/src/build/.libs/lt-locale-probe", "C.UTF-8"},
         {}, nullptr, 0, "6\n"}),
     title<Case>);
+// clang-format on
+
+// What a careless or hostile caller may hand over.  Nothing is validated
+// here: the C library alone decides, and the command only reports it.
+const std::string longest_name(131071, 'a'); // MAX_ARG_STRLEN less the NUL
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Hostile, Command, testing::Values(
+    Case{"LongestArgument", {p, longest_name.c_str()}, {}, nullptr, 1, ""},
+    Case{"ParentOfLocale", {p, "../C.utf8"}, {}, nullptr, 1, ""},
+    Case{"LocaleThenParent", {p, "C.utf8/.."}, {}, nullptr, 1, ""},
+    Case{"Slash", {p, "a/b"}, {}, nullptr, 1, ""},
+    Case{"AbsolutePath", {p, "/usr/lib/locale/C.utf8"}, {}, nullptr, 1, ""},
+    Case{"PathInEnvironment", {p, ""}, {"LC_ALL=/usr/lib/locale/C.utf8"},
+        nullptr, 1, ""},
+    Case{"PathThroughLocpath", {p, "../locales/en_US.utf8"}, {},
+        en, 1, ""},
+    Case{"FormatString", {p, "%n%s%s%s"}, {}, nullptr, 1, ""},
+    Case{"NotUtf8", {p, "\xff\xfe.UTF-8"}, {}, nullptr, 1, ""},
+    Case{"CNewline", {p, "C\n"}, {}, nullptr, 1, ""},
+    Case{"CompositeName", {p, "LC_CTYPE=C.UTF-8;LC_NUMERIC=C"}, {}, nullptr,
+        1, ""},
+    // glibc folds a codeset to lower-case alphanumerics before it looks.
+    Case{"CodesetFolded", {p, "C.utf-8"}, {}, nullptr, 0, "6\n"},
+    Case{"CodesetNewline", {p, "C.UTF-8\n"}, {}, nullptr, 0, "6\n"}),
+    title<Case>);
+// clang-format on
+
+// Linux 5.18 and later give an exec with no arguments an empty argv[0];
+// older kernels pass none, and progname reports it and aborts.
+TEST(Command, EmptyArgumentVector)
+{
+	if (!launcher().empty())
+		GTEST_SKIP() << "a launcher cannot pass on an empty argv";
+	Result r = run({}, {});
+	EXPECT_EQ(r.out, "");
+	if (r.status == 128 + SIGABRT) {
+		EXPECT_EQ(r.err,
+		    "A NULL argv[0] was passed through an exec system call.\n");
+	} else {
+		EXPECT_EQ(r.err, "");
+		EXPECT_EQ(r.status, 1);
+	}
+}
 
 // Where the line cannot be written, the run is a failure, still silent.
 struct OutputCase {
@@ -188,10 +270,12 @@ TEST_P(Stdout, AFailedWriteIsAFailedRun)
 	EXPECT_EQ(r.status, c.status);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Streams, Stdout, testing::Values(
     OutputCase{"Full", Output::full, "C.UTF-8", 1},
     OutputCase{"Closed", Output::closed, "C.UTF-8", 1},
     OutputCase{"FullAndRefused", Output::full, "xx_YY.UTF-8", 1}),
     title<OutputCase>);
+// clang-format on
 
 } // namespace

@@ -11,8 +11,9 @@ namespace {
 
 struct NameCase {
 	const char *argv0;
-	const char *name;       // program_name and program_invocation_name
-	const char *short_name; // program_invocation_short_name; null: untouched
+	const char *name; // program_name and program_invocation_name
+	// program_invocation_short_name, or null where it must not change
+	const char *short_name;
 };
 
 const NameCase name_cases[] = {
@@ -48,13 +49,14 @@ TEST(SetProgramName, RecordsTheNameInsideArgv0)
 
 		EXPECT_STREQ(program_name, c.name);
 		EXPECT_EQ(program_invocation_name, program_name);
-		// The name is always a tail of argv[0]: the very bytes, not a copy.
+		// The name is a tail of argv[0]: the very bytes, not a copy.
 		EXPECT_EQ(program_name,
 		    argv0.c_str() + argv0.size() - std::strlen(c.name));
 		if (c.short_name == nullptr) {
 			EXPECT_EQ(program_invocation_short_name, sentinel);
 		} else {
-			EXPECT_STREQ(program_invocation_short_name, c.short_name);
+			EXPECT_STREQ(
+			    program_invocation_short_name, c.short_name);
 			EXPECT_EQ(program_invocation_short_name, program_name);
 		}
 	}
@@ -63,8 +65,7 @@ TEST(SetProgramName, RecordsTheNameInsideArgv0)
 
 TEST(SetProgramNameDeathTest, NullArgv0IsReportedThenAborts)
 {
-	EXPECT_EXIT(set_program_name(nullptr),
-	    testing::KilledBySignal(SIGABRT),
+	EXPECT_EXIT(set_program_name(nullptr), testing::KilledBySignal(SIGABRT),
 	    testing::Eq(std::string(
 	        "A NULL argv[0] was passed through an exec system call.\n")));
 }
