@@ -1,6 +1,6 @@
 #include "progname.h"
 
-#include <cerrno>   // program_invocation_name, program_invocation_short_name
+#include <cerrno> // program_invocation_name, program_invocation_short_name
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,10 +10,11 @@ const char *program_name = nullptr;
 void set_program_name(const char *argv0)
 {
 	if (argv0 == nullptr) {
-		// Written as raw bytes: nothing here may depend on a name we lack.
+		// Fixed bytes in one write, with no name to put before them,
+		// and nothing left to try if the write fails.
 		static const char message[] =
 		    "A NULL argv[0] was passed through an exec system call.\n";
-		std::fwrite(message, 1, sizeof message - 1, stderr);
+		(void)std::fwrite(message, 1, sizeof message - 1, stderr);
 		std::abort();
 	}
 
@@ -27,7 +28,8 @@ void set_program_name(const char *argv0)
 		argv0 = base;
 		if (std::strncmp(base, "lt-", 3) == 0) {
 			argv0 = base + 3;
-			program_invocation_short_name = const_cast<char *>(argv0);
+			program_invocation_short_name =
+			    const_cast<char *>(argv0);
 		}
 	}
 
