@@ -140,6 +140,7 @@ struct Case {
 	const char *needs; // generated locale folder the case relies on
 	int status;
 	const char *out;
+	Output output = Output::pipe;
 };
 
 void PrintTo(const Case &c, std::ostream *os) { *os << c.title; }
@@ -152,7 +153,7 @@ TEST_P(Command, AnswersWithTheLineAndTheStatus)
 	if (!have_locale(c.needs))
 		GTEST_SKIP() << "no " << c.needs << " under " LOCALE_DIR
 		             << ": localedef lacked its sources";
-	Result r = run(c.argv, c.env);
+	Result r = run(c.argv, c.env, c.output);
 	EXPECT_EQ(r.out, c.out);
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(r.status, c.status);
@@ -251,31 +252,13 @@ TEST(Command, EmptyArgumentVector)
 }
 
 // Where the line cannot be written, the run is a failure, still silent.
-struct OutputCase {
-	const char *title;
-	Output output;
-	const char *locale;
-	int status;
-};
-
-void PrintTo(const OutputCase &c, std::ostream *os) { *os << c.title; }
-
-class Stdout : public testing::TestWithParam<OutputCase> {};
-
-TEST_P(Stdout, AFailedWriteIsAFailedRun)
-{
-	const OutputCase &c = GetParam();
-	Result r = run({"locale-probe", c.locale}, {}, c.output);
-	EXPECT_EQ(r.err, "");
-	EXPECT_EQ(r.status, c.status);
-}
-
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Streams, Stdout, testing::Values(
-    OutputCase{"Full", Output::full, "C.UTF-8", 1},
-    OutputCase{"Closed", Output::closed, "C.UTF-8", 1},
-    OutputCase{"FullAndRefused", Output::full, "xx_YY.UTF-8", 1}),
-    title<OutputCase>);
+INSTANTIATE_TEST_SUITE_P(Streams, Command, testing::Values(
+    Case{"StdoutFull", {p, "C.UTF-8"}, {}, nullptr, 1, "", Output::full},
+    Case{"StdoutClosed", {p, "C.UTF-8"}, {}, nullptr, 1, "", Output::closed},
+    Case{"StdoutFullAndRefused", {p, "xx_YY.UTF-8"}, {}, nullptr, 1, "",
+        Output::full}),
+    title<Case>);
 // clang-format on
 
 } // namespace
