@@ -83,12 +83,6 @@ def peers(default, static, floor):
     return found
 
 
-def env_for(loc):
-    # The locale is in the environment for the peers that read it there;
-    # locale-probe and the floor take it as their argument.
-    return {"LC_ALL": loc}
-
-
 def check(label, argv, env, expected):
     got = subprocess.run(argv, env=env, capture_output=True, text=True).stdout
     if got != expected:
@@ -123,7 +117,9 @@ def main():
 
     rows = []
     for loc, value in LOCALES.items():
-        env = env_for(loc)
+        # Every peer gets the same environment: LC_ALL for the peers that
+        # read the locale there; locale-probe and the floor take the argument.
+        env = {"LC_ALL": loc}
         for label, argv, out in table:
             check(label, argv(loc), env, out.format(value))
         times = {label: [] for label, _, _ in table}
