@@ -4,8 +4,8 @@
 Builds the default and static presets, builds the plain-C floor with the
 default build's compiler and flags, checks that every peer gives the right
 answer, then runs them interleaved (A B C ... A B C ...) and prints, for the
-C and C.UTF-8 locales, each peer's median wall time per run and the
-user-space instructions of one run under callgrind, with ratios to
+C and C.UTF-8 locales, each peer's median wall time and page faults per run
+and the user-space instructions of one run under callgrind, with ratios to
 locale-probe.  Run from anywhere:  bench/startup.py [--runs N]
 """
 
@@ -13,6 +13,7 @@ import argparse
 import os
 import random
 import re
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -22,7 +23,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 LOCALES = {"C": "1", "C.UTF-8": "6"}
-CXX_ONLY = {"-Wold-style-cast", "-Wuseless-cast"}
+CXX_ONLY = ("-Wold-style-cast", "-Wuseless-cast")
 
 
 def sh(*argv, **kw):
@@ -36,13 +37,19 @@ def build(preset):
     return ROOT / "build" / preset
 
 
-def cache(build_dir):
-    entries = {}
-    for line in (build_dir / "CMakeCache.txt").read_text().splitlines():
-        m = re.match(r"^([A-Za-z_]+):[A-Z]+=(.*)$", line)
-        if m:
-            entries[m.group(1)] = m.group(2)
-    return entries
+def options(command):
+    """The compiler and the options of one compile or link command."""
+    words = shlex.split(command.replace(": && ", "").replace(" && :", ""))
+    kept, skip = [], False
+    for w in words[1:]:
+        if skip:
+            skip = False
+        elif w in ("-o", "-MT", "-MF"):
+            skip = True
+        elif (w.startswith("-") and w not in ("-c", "-MD") + CXX_ONLY
+              and not w.startswith(("-std=", "-I"))):
+            kept.append(w)
+    return words[0], kept
 
 
 def c_driver(cxx):
@@ -53,15 +60,14 @@ def c_driver(cxx):
 
 
 def build_floor(build_dir):
-    c = cache(build_dir)
-    kind = c.get("CMAKE_BUILD_TYPE", "").upper()
-    cflags = (c["CMAKE_CXX_FLAGS"] + " " + c.get("CMAKE_CXX_FLAGS_" + kind, "")).split()
-    ldflags = (c["CMAKE_EXE_LINKER_FLAGS"] + " "
-               + c.get("CMAKE_EXE_LINKER_FLAGS_" + kind, "")).split()
+    """The floor, compiled and linked with what locale-probe's own build used."""
+    commands = subprocess.run(["ninja", "-C", str(build_dir), "-t", "commands", "locale-probe"],
+                              check=True, capture_output=True, text=True).stdout.splitlines()
+    cxx, cflags = options(next(c for c in commands if "src/locale-probe.cpp" in c))
+    _, ldflags = options(commands[-1])
     out = build_dir / "bench" / "floor"
     out.parent.mkdir(exist_ok=True)
-    sh(c_driver(c["CMAKE_CXX_COMPILER"]), *[f for f in cflags if f not in CXX_ONLY],
-       *ldflags, "-Wl,--as-needed", "-o", str(out), str(ROOT / "bench" / "floor.c"))
+    sh(c_driver(cxx), *cflags, *ldflags, "-o", str(out), str(ROOT / "bench" / "floor.c"))
     return out
 
 
@@ -89,12 +95,13 @@ def check(label, argv, env, expected):
         sys.exit(f"startup: {label} printed {got!r}, not {expected!r}")
 
 
-def wall_ns(argv, env):
+def one_run(argv, env):
+    """Wall time in ns and the child's page faults, minor and major."""
     devnull = [(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)]
     start = time.perf_counter_ns()
     pid = os.posix_spawn(argv[0], argv, env, file_actions=devnull)
-    os.waitpid(pid, 0)
-    return time.perf_counter_ns() - start
+    _, _, usage = os.wait4(pid, 0)
+    return time.perf_counter_ns() - start, usage.ru_minflt + usage.ru_majflt
 
 
 def instructions(argv, env):
@@ -122,27 +129,30 @@ def main():
         env = {"LC_ALL": loc}
         for label, argv, out in table:
             check(label, argv(loc), env, out.format(value))
-        times = {label: [] for label, _, _ in table}
+        runs = {label: [] for label, _, _ in table}
         order = list(table)
         for _ in range(args.runs):
             # Interleaved, in a new order each round: a run after perl finds
             # the caches cold, and no peer should always be the one that pays.
             shuffle(order)
             for label, argv, _ in order:
-                times[label].append(wall_ns(argv(loc), env))
+                runs[label].append(one_run(argv(loc), env))
         for label, argv, _ in table:
-            rows.append((label, loc, statistics.median(times[label]) / 1000,
-                         instructions(argv(loc), env)))
+            times, faults = zip(*runs[label])
+            rows.append((label, loc, statistics.median(times) / 1000,
+                         statistics.median(faults), instructions(argv(loc), env)))
 
     print(f"{'peer':<20} {'locale':<8} {'median us':>10} {'x probe':>8}"
-          f" {'instructions':>13} {'x probe':>8}")
-    base = {loc: (us, ins) for label, loc, us, ins in rows if label == "locale-probe"}
-    for label, loc, us, ins in rows:
+          f" {'faults':>7} {'instructions':>13} {'x probe':>8}")
+    base = {loc: (us, ins) for label, loc, us, _, ins in rows if label == "locale-probe"}
+    for label, loc, us, faults, ins in rows:
         bus, bins = base[loc]
         ins_text = f"{ins:>13,}" if ins else f"{'n/a':>13}"
         ratio = f"{ins / bins:>8.3f}" if ins and bins else f"{'n/a':>8}"
-        print(f"{label:<20} {loc:<8} {us:>10.0f} {us / bus:>8.2f} {ins_text} {ratio}")
-    print(f"\n{args.runs} interleaved runs of each; instructions from callgrind, one run.")
+        print(f"{label:<20} {loc:<8} {us:>10.0f} {us / bus:>8.2f} {faults:>7.0f}"
+              f" {ins_text} {ratio}")
+    print(f"\n{args.runs} interleaved runs of each: medians of wall time and of page"
+          " faults (the child's rusage); instructions from callgrind, one run.")
 
 
 if __name__ == "__main__":
