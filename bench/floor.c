@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The floor for locale-probe: its whole job (argv[0] registration, the
  * locale switch, the line, the flush check) in plain C against libc alone.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Start-up cost of locale-probe against the same job done other ways.
 
 Builds the default and static presets, builds the plain-C floor with the

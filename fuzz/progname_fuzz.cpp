@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: set_program_name on any argv[0], checked against the
 // rules it must keep whatever the bytes.
 #include "progname.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "progname.h"
 
 #include <cerrno> // program_invocation_name, program_invocation_short_name

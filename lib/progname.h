@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Record the program's name from argv[0], once, first thing in main.
 #ifndef PROGNAME_H
 #define PROGNAME_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // locale-probe LOCALE: switch every category to LOCALE and print MB_CUR_MAX.
 // There are no options: every argument is a locale name, and only the
 // first counts.  The exit status is the answer; nothing is ever said.

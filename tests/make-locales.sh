@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # make-locales.sh DIR: compile the locales the tests need into DIR, once.
 # Each folder carries glibc's normalised codeset name (en_US.utf8), which
 # both spellings of a name (en_US.UTF-8, en_US.utf8) reach through LOCPATH.

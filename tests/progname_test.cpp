@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "progname.h"
 
 #include <cerrno>
