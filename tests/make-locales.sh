@@ -13,7 +13,8 @@ make_locale() { # folder source charmap
 	tmp=$(mktemp -d "$dir/.$1.XXXXXX") || return 1
 	# -c: some charmaps (BIG5) draw warnings and exit status 1 while
 	# still writing a usable locale, so judge by what was written.
-	localedef -c -i "$2" -f "$3" "$tmp/$1" >/dev/null 2>&1
+	# The builder's locale, I18NPATH and LOCPATH are not localedef's.
+	env -i PATH="$PATH" localedef -c -i "$2" -f "$3" "$tmp/$1" >/dev/null 2>&1
 	if [ -s "$tmp/$1/LC_CTYPE" ]; then
 		rm -rf "$dir/$1" && mv "$tmp/$1" "$dir/$1"
 	else
