@@ -1,41 +1,63 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
-# completion-test.sh FILE: press Tab in a real interactive bash on a
-# terminal (tmux), with FILE sourced on its own and then after
-# bash-completion, and check the command line that readline completed.
-# locale -a is answered by a stand-in list; locale-probe by a stand-in
-# that prints its arguments, so the completed line shows on the screen.
+# completion-test.sh SHELL [FILE]: press Tab in a real interactive SHELL
+# (bash, zsh or fish) on a terminal (tmux) and check the command line that
+# the shell completed.  With FILE, the shell is handed that completion file;
+# without, it must find the installed one where it looks for completions.
+# bash with FILE is tried twice: on its own and after bash-completion.
+# locale -a is answered by a stand-in list; locale-probe by a stand-in that
+# prints its arguments, so the completed line shows on the screen.
 set -u
-file=$(realpath "$1") || exit 1
+shell=$1
+file=
+if [ $# -gt 1 ]; then
+	file=$(realpath "$2") || exit 1
+fi
 command -v tmux >/dev/null || { echo "completion-test: needs tmux" >&2; exit 1; }
+command -v "$shell" >/dev/null || { echo "completion-test: needs $shell" >&2; exit 1; }
 bash_completion=/usr/share/bash-completion/bash_completion
-[ -r $bash_completion ] || { echo "completion-test: needs bash-completion" >&2; exit 1; }
 dir=$(mktemp -d) || exit 1
-tmux() { command tmux -S "$dir/socket" "$@"; }
+# The builder's own settings (its locale, ~/.inputrc, ~/.zshrc, fish's
+# history) are not the test's: the shells start from this environment.
+tmux() {
+	command env -i PATH="$PATH" HOME="$dir" TERM=xterm LC_ALL=C.UTF-8 \
+	    tmux -S "$dir/socket" -f /dev/null "$@"
+}
 trap 'tmux kill-server 2>/dev/null; rm -rf "$dir"' EXIT
+# Files a shell would offer if it fell back to file names.
+mkdir "$dir/cwd" && touch "$dir/cwd/xx-file" "$dir/cwd/PO-file"
+# A slow build machine may take minutes to start a shell; a usual one
+# answers at once, and the wait ends then.
+timeout=${COMPLETION_TEST_TIMEOUT:-300}
 fail=0
 
-last_line() { tmux capture-pane -p -t "$session" | awk 'NF { line = $0 } END { print line }'; }
+screen() { tmux capture-pane -p -t "$session"; }
+last_line() { screen | awk 'NF { line = $0 } END { print line }'; }
 
 wait_for_prompt() {
-	local i
-	for ((i = 0; i < 200; i++)); do
+	local end=$((SECONDS + timeout))
+	while [ $SECONDS -lt $end ]; do
 		[ "$(last_line)" = 'ready>' ] && return 0
 		sleep 0.05
 	done
-	echo "completion-test: bash never came back to its prompt; the screen:" >&2
-	tmux capture-pane -p -t "$session" >&2
+	echo "completion-test ($mode): no prompt after $timeout s; the screen:" >&2
+	screen >&2
 	return 1
 }
 
-start() { # session name, set-up lines for the shell
+locales='C C.utf8 POSIX de_DE@euro en_GB.utf8 en_US.utf8 sr_RS sr_RS@latin'
+
+start() { # session name; the shell's set-up lines are in $dir/rc
 	session=$1
-	shift
-	printf '%s\n' "PS1='ready> '" \
-	    "locale() { [ \"\$1\" = -a ] && printf '%s\n' C C.utf8 POSIX de_DE@euro en_GB.utf8 en_US.utf8 sr_RS sr_RS@latin; }" \
-	    "locale-probe() { printf '<%s>' \"\$@\"; echo; }" "$@" >"$dir/rc"
-	tmux new-session -d -s "$session" -x 120 -y 40 \
-	    "bash --noprofile --rcfile '$dir/rc' -i" || exit 1
+	local rc=$dir/rc.$session
+	mv "$dir/rc" "$rc"
+	case $shell in
+	bash) command="bash --noprofile --rcfile '$rc' -i" ;;
+	zsh) cp "$rc" "$dir/.zshrc" && command="zsh -d -i" ;;
+	fish) command="fish -i -C 'source $rc'" ;;
+	esac
+	tmux new-session -d -s "$session" -c "$dir/cwd" -x 120 -y 40 \
+	    "ZDOTDIR='$dir' XDG_CONFIG_HOME='$dir/config' $command" || exit 1
 	wait_for_prompt || exit 1
 }
 
@@ -44,7 +66,7 @@ expect() { # the line typed before Tab, the arguments locale-probe then gets
 	tmux send-keys -t "$session" Tab Enter
 	wait_for_prompt || exit 1
 	local got
-	got=$(tmux capture-pane -p -t "$session" | awk 'NF { prev = line; line = $0 } END { print prev }')
+	got=$(screen | awk 'NF { prev = line; line = $0 } END { print prev }')
 	if [ "$got" != "$2" ]; then
 		echo "completion-test ($mode): '$1' then Tab ran with $got, want $2" >&2
 		fail=1
@@ -58,14 +80,62 @@ cases() {
 	expect 'locale-probe en_U' '<en_US.utf8>'
 	expect 'locale-probe PO' '<POSIX>'
 	expect 'locale-probe en_' '<en_>'            # two candidates: no choice made
-	expect 'locale-probe xx' '<xx>'
+	expect 'locale-probe xx' '<xx>'              # no locale, and no file either
 	expect 'locale-probe C.utf8 PO' '<C.utf8><PO>' # only the first argument is a locale
 }
 
-mode="plain bash, hostcomplete on"
-start plain "source '$file'"
-cases
-mode="with bash-completion"
-start loaded "source $bash_completion" "source '$file'"
-cases
+bash_rc() {
+	printf '%s\n' "PS1='ready> '" \
+	    "locale() { [ \"\$1\" = -a ] && printf '%s\n' $locales; }" \
+	    "locale-probe() { printf '<%s>' \"\$@\"; echo; }" "$@"
+}
+
+case $shell in
+bash)
+	[ -r $bash_completion ] || { echo "completion-test: needs bash-completion" >&2; exit 1; }
+	if [ -n "$file" ]; then
+		mode="plain bash, hostcomplete on"
+		bash_rc "source '$file'" >"$dir/rc"
+		start plain
+		cases
+		mode="bash with bash-completion"
+		bash_rc "source $bash_completion" "source '$file'" >"$dir/rc"
+		start loaded
+	else
+		# bash-completion loads the file by the command's name.
+		mode="bash with bash-completion, installed file"
+		bash_rc "source $bash_completion" >"$dir/rc"
+		start installed
+	fi
+	cases ;;
+zsh)
+	mode="zsh with compinit${file:+, $file}"
+	{
+		echo "PS1='ready> ' RPS1='' PROMPT_EOL_MARK=''"
+		echo "locale() { [[ \$1 == -a ]] && print -l $locales }"
+		echo "locale-probe() { printf '<%s>' \"\$@\"; echo }"
+		# zsh finds a completion by its file name in $fpath.
+		[ -z "$file" ] || echo "fpath=('$(dirname "$file")' \$fpath)"
+		echo "autoload -Uz compinit && compinit -u -D"
+	} >"$dir/rc"
+	start zsh
+	cases ;;
+fish)
+	mode="fish${file:+, $file}"
+	{
+		echo "function fish_prompt; printf 'ready> '; end"
+		echo "function fish_right_prompt; end"
+		echo "set -g fish_greeting ''"
+		echo "set -g fish_autosuggestion_enabled 0"
+		echo "function locale; test \"\$argv[1]\" = -a; and printf '%s\n' $locales; end"
+		echo "function locale-probe; printf '<%s>' \$argv; echo; end"
+		# fish finds a completion by its file name in fish_complete_path.
+		[ -z "$file" ] || echo "set -p fish_complete_path '$(dirname "$file")'"
+	} >"$dir/rc"
+	start fish
+	cases ;;
+*)
+	echo "completion-test: no test for the shell '$shell'" >&2
+	exit 1 ;;
+esac
 exit $fail
