@@ -3,11 +3,14 @@
 """Start-up cost of locale-probe against the same job done other ways.
 
 Builds the default and static presets, builds the plain-C floor with the
-default build's compiler and flags, checks that every peer gives the right
-answer, then runs them interleaved (A B C ... A B C ...) and prints, for the
-C and C.UTF-8 locales, each peer's median wall time and page faults per run
-and the user-space instructions of one run under callgrind, with ratios to
-locale-probe.  Run from anywhere:  bench/startup.py [--runs N]
+default build's compiler and flags, compiles the locales the tests use into
+a folder, checks that every peer gives the right answer, then runs them
+interleaved, in a new order each round, and prints each peer's median wall
+time and page faults and the user-space instructions under callgrind, with
+ratios to locale-probe, for: C; C.UTF-8; a locale from the system's locale
+archive; one from a folder (LOCPATH); and a loop that probes every one of
+these in turn, as a script probing many locales does.
+Run from anywhere:  bench/startup.py [--runs N] [--archive-locale NAME]
 """
 
 import argparse
@@ -23,7 +26,9 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-LOCALES = {"C": "1", "C.UTF-8": "6"}
+# The folder locales: what tests/make-locales.sh makes, and their values.
+FOLDER_LOCALES = {"ja_JP.EUC-JP": "3", "zh_CN.GB18030": "4", "zh_TW.BIG5": "2",
+                  "de_DE.ISO-8859-1": "1", "en_US.UTF-8": "6"}
 CXX_ONLY = ("-Wold-style-cast", "-Wuseless-cast")
 
 
@@ -90,10 +95,32 @@ def peers(default, static, floor):
     return found
 
 
+def make_folder_locales():
+    """The tests' locales, compiled once into a folder for LOCPATH."""
+    folder = ROOT / "build" / "bench" / "locales"
+    sh("sh", str(ROOT / "tests" / "make-locales.sh"), str(folder))
+    return folder
+
+
+def cases(archive_locale, folder):
+    """Each case: (label, environment beside LC_ALL, [(locale, value)])."""
+    into_folder = {"LOCPATH": str(folder)}
+    folder_locales = list(FOLDER_LOCALES.items())
+    return [
+        ("C", {}, [("C", "1")]),
+        ("C.UTF-8", {}, [("C.UTF-8", "6")]),
+        (f"archive {archive_locale}", {}, [(archive_locale, "6")]),
+        ("folder ja_JP.EUC-JP", into_folder, folder_locales[:1]),
+        (f"loop of {len(folder_locales) + 2}", into_folder,
+         [("C", "1"), ("C.UTF-8", "6")] + folder_locales),
+    ]
+
+
 def check(label, argv, env, expected):
     got = subprocess.run(argv, env=env, capture_output=True, text=True).stdout
     if got != expected:
-        sys.exit(f"startup: {label} printed {got!r}, not {expected!r}")
+        sys.exit(f"startup: {label} printed {got!r}, not {expected!r}"
+                 f" (environment {env})")
 
 
 def one_run(argv, env):
@@ -112,48 +139,62 @@ def instructions(argv, env):
     return int(m.group(1)) if m else None
 
 
+def measure(table, locales, extra_env, runs):
+    """For each peer: (median wall us, median faults, instructions) of one
+    pass over the locales, each probed by a process of its own."""
+    # Every peer gets the same environment: LC_ALL for the peers that read
+    # the locale there; locale-probe and the floor take the argument.
+    envs = [dict(extra_env, LC_ALL=loc) for loc, _ in locales]
+    for label, argv, out in table:
+        for (loc, value), env in zip(locales, envs):
+            check(label, argv(loc), env, out.format(value))
+    passes = {label: [] for label, _, _ in table}
+    order = list(table)
+    shuffle = random.Random(1).shuffle
+    for _ in range(runs):
+        # Interleaved, in a new order each round: a run after perl finds
+        # the caches cold, and no peer should always be the one that pays.
+        shuffle(order)
+        for label, argv, _ in order:
+            one = [one_run(argv(loc), env) for (loc, _), env in zip(locales, envs)]
+            passes[label].append((sum(t for t, _ in one), sum(f for _, f in one)))
+    result = {}
+    for label, argv, _ in table:
+        times, faults = zip(*passes[label])
+        counts = [instructions(argv(loc), env) for (loc, _), env in zip(locales, envs)]
+        result[label] = (statistics.median(times) / 1000, statistics.median(faults),
+                         sum(counts) if None not in counts else None)
+    return result
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--runs", type=int, default=500, help="runs of each peer per locale")
+    ap.add_argument("--runs", type=int, default=500, help="runs of each peer per case")
+    ap.add_argument("--archive-locale", default="en_US.UTF-8",
+                    help="a UTF-8 locale in the system's locale archive"
+                         " (locale-gen makes it)")
     args = ap.parse_args()
 
     default = build("default")
     static = build("static")
     floor = build_floor(default)
+    folder = make_folder_locales()
     table = peers(default, static, floor)
-    shuffle = random.Random(1).shuffle
 
-    rows = []
-    for loc, value in LOCALES.items():
-        # Every peer gets the same environment: LC_ALL for the peers that
-        # read the locale there; locale-probe and the floor take the argument.
-        env = {"LC_ALL": loc}
-        for label, argv, out in table:
-            check(label, argv(loc), env, out.format(value))
-        runs = {label: [] for label, _, _ in table}
-        order = list(table)
-        for _ in range(args.runs):
-            # Interleaved, in a new order each round: a run after perl finds
-            # the caches cold, and no peer should always be the one that pays.
-            shuffle(order)
-            for label, argv, _ in order:
-                runs[label].append(one_run(argv(loc), env))
-        for label, argv, _ in table:
-            times, faults = zip(*runs[label])
-            rows.append((label, loc, statistics.median(times) / 1000,
-                         statistics.median(faults), instructions(argv(loc), env)))
-
-    print(f"{'peer':<20} {'locale':<8} {'median us':>10} {'x probe':>8}"
+    print(f"{'peer':<20} {'case':<22} {'median us':>10} {'x probe':>8}"
           f" {'faults':>7} {'instructions':>13} {'x probe':>8}")
-    base = {loc: (us, ins) for label, loc, us, _, ins in rows if label == "locale-probe"}
-    for label, loc, us, faults, ins in rows:
-        bus, bins = base[loc]
-        ins_text = f"{ins:>13,}" if ins else f"{'n/a':>13}"
-        ratio = f"{ins / bins:>8.3f}" if ins and bins else f"{'n/a':>8}"
-        print(f"{label:<20} {loc:<8} {us:>10.0f} {us / bus:>8.2f} {faults:>7.0f}"
-              f" {ins_text} {ratio}")
+    for case, extra_env, locales in cases(args.archive_locale, folder):
+        result = measure(table, locales, extra_env, args.runs)
+        bus, _, bins = result["locale-probe"]
+        for label, _, _ in table:
+            us, faults, ins = result[label]
+            ins_text = f"{ins:>13,}" if ins else f"{'n/a':>13}"
+            ratio = f"{ins / bins:>8.3f}" if ins and bins else f"{'n/a':>8}"
+            print(f"{label:<20} {case:<22} {us:>10.0f} {us / bus:>8.2f} {faults:>7.0f}"
+                  f" {ins_text} {ratio}")
     print(f"\n{args.runs} interleaved runs of each: medians of wall time and of page"
-          " faults (the child's rusage); instructions from callgrind, one run.")
+          " faults (the child's rusage); instructions from callgrind, one run.\n"
+          "A loop row adds up one process per locale.")
 
 
 if __name__ == "__main__":
