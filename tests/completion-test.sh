@@ -32,18 +32,23 @@ timeout=${COMPLETION_TEST_TIMEOUT:-300}
 fail=0
 
 screen() { tmux capture-pane -p -t "$session"; }
-last_line() { screen | awk 'NF { line = $0 } END { print line }'; }
+# The screen's last two lines that are not empty, and how many there are.
+tail_of_screen() { screen | awk 'NF { prev = line; line = $0; n++ } END { print n ":" prev ":" line }'; }
 
-wait_for_prompt() {
+wait_for() { # what the screen shows when the shell is ready (a pattern)
 	local end=$((SECONDS + timeout))
 	while [ $SECONDS -lt $end ]; do
-		[ "$(last_line)" = 'ready>' ] && return 0
+		[[ $(tail_of_screen) == $1 ]] && return 0
 		sleep 0.05
 	done
 	echo "completion-test ($mode): no prompt after $timeout s; the screen:" >&2
 	screen >&2
 	return 1
 }
+# A prompt alone, on a new or a cleared screen.
+wait_for_prompt() { wait_for '1::ready>'; }
+# The stand-in's answer, then a new prompt.
+wait_for_answer() { wait_for '*:<*>:ready>'; }
 
 locales='C C.utf8 POSIX de_DE@euro en_GB.utf8 en_US.utf8 sr_RS sr_RS@latin'
 
@@ -64,14 +69,17 @@ start() { # session name; the shell's set-up lines are in $dir/rc
 expect() { # the line typed before Tab, the arguments locale-probe then gets
 	tmux send-keys -t "$session" -l "$1"
 	tmux send-keys -t "$session" Tab Enter
-	wait_for_prompt || exit 1
+	wait_for_answer || exit 1
 	local got
-	got=$(screen | awk 'NF { prev = line; line = $0 } END { print prev }')
+	got=$(tail_of_screen)
+	got=${got#*:}
+	got=${got%:*}
 	if [ "$got" != "$2" ]; then
 		echo "completion-test ($mode): '$1' then Tab ran with $got, want $2" >&2
 		fail=1
 	fi
 	tmux send-keys -t "$session" C-l
+	wait_for_prompt || exit 1
 }
 
 cases() {
