@@ -22,7 +22,8 @@ int main(int argc, char *argv[])
 
 	std::printf("%d\n", static_cast<int>(MB_CUR_MAX));
 
-	// A line that never arrived (a full disk, a closed pipe) is no answer.
+	// A line that never arrived (a full disk; a closed pipe, where SIGPIPE
+	// is ignored and so does not end the process first) is no answer.
 	if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
 		std::exit(EXIT_FAILURE);
 	std::exit(EXIT_SUCCESS);

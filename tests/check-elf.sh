@@ -5,6 +5,8 @@
 # library but the C library.  A promise the build did not make is not
 # checked, so a distribution's milder flags pass for what they are.
 set -u
+# readelf's words are matched below: in their untranslated form.
+export LC_ALL=C
 bin=$1
 compiler=$2
 shift 2
