@@ -41,7 +41,7 @@ wait_for() { # what the screen shows when the shell is ready (a pattern)
 		[[ $(tail_of_screen) == $1 ]] && return 0
 		sleep 0.05
 	done
-	echo "completion-test ($mode): no prompt after $timeout s; the screen:" >&2
+	echo "completion-test ($mode): the shell did not answer in $timeout s; the screen:" >&2
 	screen >&2
 	return 1
 }
@@ -52,10 +52,9 @@ wait_for_answer() { wait_for '*:<*>:ready>'; }
 
 locales='C C.utf8 POSIX de_DE@euro en_GB.utf8 en_US.utf8 sr_RS sr_RS@latin'
 
-start() { # session name; the shell's set-up lines are in $dir/rc
+start() { # session name; the shell's set-up lines are in $dir/rc.NAME
 	session=$1
 	local rc=$dir/rc.$session
-	mv "$dir/rc" "$rc"
 	case $shell in
 	bash) command="bash --noprofile --rcfile '$rc' -i" ;;
 	zsh) cp "$rc" "$dir/.zshrc" && command="zsh -d -i" ;;
@@ -103,16 +102,16 @@ bash)
 	[ -r $bash_completion ] || { echo "completion-test: needs bash-completion" >&2; exit 1; }
 	if [ -n "$file" ]; then
 		mode="plain bash, hostcomplete on"
-		bash_rc "source '$file'" >"$dir/rc"
+		bash_rc "source '$file'" >"$dir/rc.plain"
 		start plain
 		cases
 		mode="bash with bash-completion"
-		bash_rc "source $bash_completion" "source '$file'" >"$dir/rc"
+		bash_rc "source $bash_completion" "source '$file'" >"$dir/rc.loaded"
 		start loaded
 	else
 		# bash-completion loads the file by the command's name.
 		mode="bash with bash-completion, installed file"
-		bash_rc "source $bash_completion" >"$dir/rc"
+		bash_rc "source $bash_completion" >"$dir/rc.installed"
 		start installed
 	fi
 	cases ;;
@@ -125,7 +124,7 @@ zsh)
 		# zsh finds a completion by its file name in $fpath.
 		[ -z "$file" ] || echo "fpath=('$(dirname "$file")' \$fpath)"
 		echo "autoload -Uz compinit && compinit -u -D"
-	} >"$dir/rc"
+	} >"$dir/rc.zsh"
 	start zsh
 	cases ;;
 fish)
@@ -139,7 +138,7 @@ fish)
 		echo "function locale-probe; printf '<%s>' \$argv; echo; end"
 		# fish finds a completion by its file name in fish_complete_path.
 		[ -z "$file" ] || echo "set -p fish_complete_path '$(dirname "$file")'"
-	} >"$dir/rc"
+	} >"$dir/rc.fish"
 	start fish
 	cases ;;
 *)
