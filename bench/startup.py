@@ -123,6 +123,15 @@ def check(label, argv, env, expected):
                  f" (environment {env})")
 
 
+def check_archive_locale(probe, name):
+    """The archive case needs a UTF-8 locale that the system's archive has."""
+    got = subprocess.run([str(probe), name], env={}, capture_output=True, text=True).stdout
+    if got != "6\n":
+        sys.exit(f"startup: the system's locale archive has no UTF-8 locale {name}:"
+                 " make it with locale-gen (uncomment its line in /etc/locale.gen),"
+                 " or name one the archive has with --archive-locale")
+
+
 def one_run(argv, env):
     """Wall time in ns and the child's page faults, minor and major."""
     devnull = [(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)]
@@ -176,6 +185,7 @@ def main():
     args = ap.parse_args()
 
     default = build("default")
+    check_archive_locale(default / "locale-probe", args.archive_locale)
     static = build("static")
     floor = build_floor(default)
     folder = make_folder_locales()
