@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "progname.h"
 
-#include <cerrno> // program_invocation_name, program_invocation_short_name
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+// glibc declares program_invocation_name and program_invocation_short_name
+// in errno.h itself; <cerrno> only includes it, and newer clang-tidy asks
+// for the header that declares them.
+#include <errno.h> // NOLINT(modernize-deprecated-headers)
 
 const char *program_name = nullptr;
 
