@@ -52,8 +52,10 @@ def options(command):
             skip = False
         elif w in ("-o", "-MT", "-MF"):
             skip = True
+        # Dependency files are the build's bookkeeping, named relative to
+        # its folder (newer CMake writes one at the link too).
         elif (w.startswith("-") and w not in ("-c", "-MD") + CXX_ONLY
-              and not w.startswith(("-std=", "-I"))):
+              and not w.startswith(("-std=", "-I", "-Wl,--dependency-file="))):
             kept.append(w)
     return words[0], kept
 
