@@ -129,9 +129,9 @@ def check_archive_locale(probe, name):
     """The archive case needs a UTF-8 locale that the system's archive has."""
     got = subprocess.run([str(probe), name], env={}, capture_output=True, text=True).stdout
     if got != "6\n":
-        sys.exit(f"startup: the system's locale archive has no UTF-8 locale {name}:"
+        sys.exit(f"startup: {name} is not a UTF-8 locale of this system:"
                  " make it with locale-gen (uncomment its line in /etc/locale.gen),"
-                 " or name one the archive has with --archive-locale")
+                 " or name a UTF-8 locale of the archive with --archive-locale")
 
 
 def one_run(argv, env):
