@@ -22,7 +22,10 @@
 
 namespace {
 
-enum class Output { pipe, full, closed };
+// Where the command's standard output goes: a pipe that is read; /dev/full;
+// no descriptor at all; a pipe whose reader has gone, with SIGPIPE at its
+// default or ignored.
+enum class Output { pipe, full, closed, gone, gone_sigpipe_ignored };
 
 struct Result {
 	int status; // exit status, or 128 + signal
@@ -97,6 +100,11 @@ Result run(std::vector<const char *> argv, std::vector<std::string> env,
 	posix_spawn_file_actions_t actions;
 	posix_spawn_file_actions_init(&actions);
 	switch (output) {
+	case Output::gone:
+	case Output::gone_sigpipe_ignored:
+		close(out[0]);
+		out[0] = -1;
+		[[fallthrough]];
 	case Output::pipe:
 		posix_spawn_file_actions_adddup2(&actions, out[1], 1);
 		break;
@@ -112,13 +120,30 @@ Result run(std::vector<const char *> argv, std::vector<std::string> env,
 	// Whatever the test runner left open is not the command's to see.
 	posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
+	// SIGPIPE as a shell hands it to a command, whatever this runner
+	// inherited: at its default, or ignored where the case asks.  An
+	// ignored signal stays ignored across exec, so the runner, which
+	// writes to no pipe, ignores it and resets it for the command.
+	std::signal(SIGPIPE, SIG_IGN);
+	posix_spawnattr_t attr;
+	posix_spawnattr_init(&attr);
+	if (output != Output::gone_sigpipe_ignored) {
+		sigset_t pipe_signal;
+		sigemptyset(&pipe_signal);
+		sigaddset(&pipe_signal, SIGPIPE);
+		posix_spawnattr_setsigdefault(&attr, &pipe_signal);
+		posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+	}
+
 	pid_t pid = -1;
-	int spawned = posix_spawnp(&pid, path, &actions, nullptr,
+	int spawned = posix_spawnp(&pid, path, &actions, &attr,
 	    const_cast<char *const *>(argv.data()), envp.data());
 	posix_spawn_file_actions_destroy(&actions);
+	posix_spawnattr_destroy(&attr);
 	close(out[1]);
 	close(err[1]);
-	Result r{-1, drain(out[0]), drain(err[0])};
+	Result r{
+	    -1, out[0] != -1 ? drain(out[0]) : std::string(), drain(err[0])};
 	int wstatus = 0;
 	if (spawned != 0 || waitpid(pid, &wstatus, 0) != pid)
 		ADD_FAILURE() << "cannot run " << path;
@@ -265,11 +290,16 @@ TEST(Command, EmptyArgumentVector)
 	}
 }
 
-// Where the line cannot be written, the run is a failure, still silent.
+// Where the line cannot be written, the run is a failure, still silent; a
+// reader that has gone ends it through SIGPIPE, unless that is ignored.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Streams, Command, testing::Values(
     Case{"StdoutFull", {p, "C.UTF-8"}, {}, nullptr, 1, "", Output::full},
     Case{"StdoutClosed", {p, "C.UTF-8"}, {}, nullptr, 1, "", Output::closed},
+    Case{"ReaderGone", {p, "C.UTF-8"}, {}, nullptr, 128 + SIGPIPE, "",
+        Output::gone},
+    Case{"ReaderGoneSigpipeIgnored", {p, "C.UTF-8"}, {}, nullptr, 1, "",
+        Output::gone_sigpipe_ignored},
     Case{"StdoutFullAndRefused", {p, "xx_YY.UTF-8"}, {}, nullptr, 1, "",
         Output::full}),
     title<Case>);
