@@ -38,6 +38,7 @@ tail_of_screen() { screen | awk 'NF { prev = line; line = $0; n++ } END { print 
 wait_for() { # what the screen shows when the shell is ready (a pattern)
 	local end=$((SECONDS + timeout))
 	while [ $SECONDS -lt $end ]; do
+		# shellcheck disable=SC2053 # $1 is a pattern, matched as one
 		[[ $(tail_of_screen) == $1 ]] && return 0
 		sleep 0.05
 	done
