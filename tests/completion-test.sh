@@ -20,7 +20,7 @@ dir=$(mktemp -d) || exit 1
 # The builder's own settings (its locale, ~/.inputrc, ~/.zshrc, fish's
 # history) are not the test's: the shells start from this environment.
 tmux() {
-	command env -i PATH="$PATH" HOME="$dir" TERM=xterm LC_ALL=C.UTF-8 \
+	command env -i PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" TERM=xterm LC_ALL=C.UTF-8 \
 	    tmux -S "$dir/socket" -f /dev/null "$@"
 }
 trap 'tmux kill-server 2>/dev/null; rm -rf "$dir"' EXIT
