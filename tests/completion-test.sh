@@ -25,7 +25,7 @@ dir=$(mktemp -d) || exit 1
 tmux() {
 	command env -i PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" \
 	    ZDOTDIR="$dir" XDG_CONFIG_HOME="$dir/config" TERM=xterm LC_ALL=C.UTF-8 \
-	    COMPLETION_FILE="$file" COMPLETION_DIR="${file%/*}" \
+	    COMPLETION_FILE="$file" \
 	    tmux -S "$dir/socket" -f "$dir/tmux.conf" "$@"
 }
 trap 'tmux kill-server 2>/dev/null; rm -rf "$dir"' EXIT
@@ -37,7 +37,6 @@ mkdir "$dir/cwd" && touch "$dir/cwd/xx-file" "$dir/cwd/PO-file"
 # answers at once, and the wait ends then.
 timeout=${COMPLETION_TEST_TIMEOUT:-300}
 fail=0
-first=
 
 screen() { tmux capture-pane -p -t "$session"; }
 # The screen's last two lines that are not empty, and how many there are.
@@ -51,15 +50,12 @@ give_up() { # why
 }
 
 wait_for() { # what the screen shows when the shell is ready (a pattern)
-	local end=$((SECONDS + timeout)) now
+	local end=$((SECONDS + timeout))
 	while [ $SECONDS -lt $end ]; do
-		now=$(tail_of_screen)
 		# shellcheck disable=SC2053 # $1 is a pattern, matched as one
-		[[ $now == $1 ]] && return 0
+		[[ $(tail_of_screen) == $1 ]] && return 0
 		[ "$(tmux display-message -p -t "$session" '#{pane_dead}')" != 1 ] ||
 			give_up "the shell exited with status $(tmux display-message -p -t "$session" '#{pane_dead_status}')"
-		# A first prompt below anything else follows an error.
-		[ -z "$first" ] || [[ $now != *:ready\> ]] || give_up "the shell printed more than its prompt as it started"
 		sleep 0.05
 	done
 	give_up "the shell did not answer in $timeout s"
@@ -82,9 +78,9 @@ start() { # session name; the shell's set-up lines are in $dir/rc.NAME
 	esac
 	# Given as words, the command runs without a shell to parse it.
 	tmux new-session -d -s "$session" -c "$dir/cwd" -x 120 -y 40 -- "${command[@]}" || exit 1
-	first=1
-	wait_for_prompt
-	first=
+	# A first prompt below anything else follows an error.
+	wait_for '*:ready>'
+	[[ $(tail_of_screen) == '1::ready>' ]] || give_up "the shell printed more than its prompt as it started"
 }
 
 expect() { # the line typed before Tab, the arguments locale-probe then gets
@@ -144,7 +140,7 @@ zsh)
 		echo "locale() { [[ \$1 == -a ]] && print -l $locales }"
 		echo "locale-probe() { printf '<%s>' \"\$@\"; echo }"
 		# zsh finds a completion by its file name in $fpath.
-		[ -z "$file" ] || echo 'fpath=("$COMPLETION_DIR" $fpath)'
+		[ -z "$file" ] || echo 'fpath=("${COMPLETION_FILE:h}" $fpath)'
 		echo "autoload -Uz compinit && compinit -u -D"
 	} >"$dir/rc.zsh"
 	start zsh
@@ -159,7 +155,7 @@ fish)
 		echo "function locale; test \"\$argv[1]\" = -a; and printf '%s\n' $locales; end"
 		echo "function locale-probe; printf '<%s>' \$argv; echo; end"
 		# fish finds a completion by its file name in fish_complete_path.
-		[ -z "$file" ] || echo 'set -p fish_complete_path $COMPLETION_DIR'
+		[ -z "$file" ] || echo 'set -p fish_complete_path (path dirname $COMPLETION_FILE)'
 	} >"$dir/rc.fish"
 	start fish
 	cases ;;
